@@ -1,0 +1,108 @@
+// Signal dispositions and the child-status messages, keyed by signal name.
+#include "platform/platform.h"
+
+#include <signal.h>
+
+struct SignalMessage {
+    int number;
+    const char* message; // null: reported by a bare newline
+};
+
+// The messages by signal name; Linux's own signals get plain messages.
+static constexpr SignalMessage SIGNAL_MESSAGES_BY_NAME[] = {
+    {SIGHUP, "Hangup"},
+    {SIGINT, nullptr},
+    {SIGQUIT, "Quit"},
+    {SIGILL, "Illegal instruction"},
+    {SIGTRAP, "Trace/BPT trap"},
+    {SIGABRT, "Abort trap"},
+    {SIGFPE, "Floating point exception"},
+    {SIGKILL, "Killed"},
+    {SIGBUS, "Bus error"},
+    {SIGSEGV, "Memory fault"},
+    {SIGSYS, "Bad system call"},
+    {SIGPIPE, nullptr},
+    {SIGALRM, "Alarm call"},
+    {SIGTERM, "Terminated"},
+    {SIGURG, "Urgent I/O condition"},
+    {SIGSTOP, "Stopped"},
+    {SIGTSTP, "Stopped from terminal"},
+    {SIGCONT, "Continued"},
+    {SIGCHLD, "Child exited"},
+    {SIGTTIN, "Stopped on terminal input"},
+    {SIGTTOU, "Stopped on terminal output"},
+    {SIGIO, "Asynchronous I/O"},
+    {SIGXCPU, "Cputime limit exceeded"},
+    {SIGXFSZ, "Filesize limit exceeded"},
+    {SIGVTALRM, "Virtual timer expired"},
+    {SIGPROF, "Profiling timer expired"},
+    {SIGWINCH, "Window size changed"},
+    {SIGUSR1, "User defined signal 1"},
+    {SIGUSR2, "User defined signal 2"},
+    {SIGSTKFLT, "Stack fault"},
+    {SIGPWR, "Power failure"},
+    {32, "Real-time signal 32"},
+};
+
+struct SignalMessageTable {
+    const char* by_number[SIGNAL_MESSAGE_COUNT];
+};
+
+static constexpr SignalMessageTable make_message_table()
+{
+    SignalMessageTable t{};
+    for (const SignalMessage& m : SIGNAL_MESSAGES_BY_NAME)
+        t.by_number[m.number] = m.message;
+    return t;
+}
+
+static constexpr SignalMessageTable signal_message_table = make_message_table();
+static_assert(sizeof(SIGNAL_MESSAGES_BY_NAME) / sizeof(SIGNAL_MESSAGES_BY_NAME[0]) == SIGNAL_MESSAGE_COUNT - 1);
+
+const char* platform_signal_message(int n)
+{
+    if (n <= 0 || n >= SIGNAL_MESSAGE_COUNT)
+        return nullptr;
+    return signal_message_table.by_number[n];
+}
+
+SignalWas platform_ignore_signal(int sig)
+{
+    struct sigaction act = {}, old = {};
+    act.sa_handler = SIG_IGN;
+    sigemptyset(&act.sa_mask);
+    if (sig <= 0 || sig == SIGKILL || sig == SIGSTOP || sigaction(sig, &act, &old) != 0)
+        return SIGNAL_REFUSED;
+    return old.sa_handler == SIG_DFL ? SIGNAL_WAS_DEFAULT : SIGNAL_WAS_OTHER;
+}
+
+void platform_catch_signal(int sig, void (*handler)(int))
+{
+    struct sigaction act = {};
+    act.sa_handler = handler;
+    sigemptyset(&act.sa_mask);
+    act.sa_flags = SA_RESTART;
+    if (sig > 0)
+        sigaction(sig, &act, nullptr);
+}
+
+void platform_default_signal(int sig)
+{
+    struct sigaction act = {};
+    act.sa_handler = SIG_DFL;
+    sigemptyset(&act.sa_mask);
+    if (sig > 0)
+        sigaction(sig, &act, nullptr);
+}
+
+Disposition platform_disposition(int sig)
+{
+    struct sigaction old = {};
+    if (sig <= 0 || sigaction(sig, nullptr, &old) != 0)
+        return DISPOSITION_NONE;
+    if (old.sa_handler == SIG_DFL)
+        return DISPOSITION_DEFAULT;
+    if (old.sa_handler == SIG_IGN)
+        return DISPOSITION_IGNORED;
+    return DISPOSITION_CAUGHT;
+}
