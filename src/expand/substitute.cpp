@@ -229,8 +229,8 @@ static bool substitute_parameter()
 // trailing newlines removed.
 static void substitute_command()
 {
-    int32_t length = stack_offset();
-    char* saved = stack_end(stack_top);
+    int32_t length;
+    char* saved = stack_hold_item(&length);
 
     stack_begin();
     for (;;) {
@@ -258,14 +258,7 @@ static void substitute_command()
 
     // The here-documents of the command stay until it has been waited for.
     DeferredTemp* before = defer_temps(saved);
-    stack_tidy(saved);
-    if (item_start != saved) {
-        // The heap grew meanwhile: the text so far moves to the new stack.
-        arena_room(item_start + length + 1);
-        for (int32_t i = 0; i < length; i++)
-            item_start[i] = saved[i];
-    }
-    stack_top = item_start + length;
+    stack_resume_item(saved, length);
 
     for (;;) {
         int c = read_char();

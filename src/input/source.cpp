@@ -75,8 +75,12 @@ static int fill_buffer()
             put_newline();
             interrupt_check();
         } else if ((trap_note & TRAP_PENDING) && in_read_builtin > 0) {
+            // read is building its value: the traps use the stack above it.
             put_newline();
+            int32_t length;
+            char* held = stack_hold_item(&length);
             run_pending_traps();
+            stack_resume_item(held, length);
         }
         read_in_progress = 1;
         ssize_t n = read(source->fd, source->buffer, source->read_size);

@@ -120,6 +120,13 @@ void stack_tidy(char* mark);
 // above the stack base.
 void stack_trim();
 
+// Keeps the item being built across work that uses the stack itself: the
+// item is fixed (its length left in *length) and its start returned; after
+// the work, stack_resume_item cuts the stack back to it and makes it the
+// item being built again, moved to the current stack if the heap grew.
+char* stack_hold_item(int32_t* length);
+void stack_resume_item(char* held, int32_t length);
+
 // Offset of the item being built.
 inline int32_t stack_offset()
 {

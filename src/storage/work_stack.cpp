@@ -73,6 +73,25 @@ void stack_tidy(char* mark)
     remove_temps(mark);
 }
 
+char* stack_hold_item(int32_t* length)
+{
+    *length = static_cast<int32_t>(stack_top - item_start);
+    return stack_end(stack_top);
+}
+
+void stack_resume_item(char* held, int32_t length)
+{
+    stack_tidy(held);
+    if (item_start != held) {
+        // The heap grew meanwhile: the held text (intact in its frozen
+        // area) moves to the new stack.
+        arena_room(item_start + length + 1);
+        for (int32_t i = 0; i < length; i++)
+            item_start[i] = held[i];
+    }
+    stack_top = item_start + length;
+}
+
 void stack_trim()
 {
     if (break_end - stack_base > TRIM_THRESHOLD)

@@ -168,7 +168,15 @@ void set_default(NameEntry* entry, const char* text)
 void apply_assignments(WordNode* list, uint32_t bits)
 {
     for (WordNode* w = list; w; w = w->next) {
-        char* text = expand_word_plain(w->text);
+        char* text = expand_word(w->text);
+        // A quoted character in the name part (a'b'=c) makes no identifier.
+        bool quoted_name = false;
+        for (char* p = text; *p && *p != '='; p++)
+            if (*p & QUOTE_BIT)
+                quoted_name = true;
+        strip_marks(text);
+        if (quoted_name)
+            fail(text, "is not an identifier");
         assign_word(text, bits);
         if (shell_flags & FLAG_XTRACE) {
             put_string(text);
