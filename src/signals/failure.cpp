@@ -2,6 +2,7 @@
 #include "signals/signals.h"
 
 #include "exec/exec.h"
+#include "input/input.h"
 #include "output/output.h"
 #include "parser/parser.h"
 #include "startup/startup.h"
@@ -34,7 +35,8 @@ void fail_with_word(const char* subject, const char* message, const char* word)
     exit_shell(1);
 }
 
-void recover_state()
+// The nesting counters and the -e suspended by a condition.
+static void reset_nesting()
 {
     parse_depth = 0;
     exec_depth = 0;
@@ -44,6 +46,11 @@ void recover_state()
         shell_flags |= errexit_outside_conditions;
         condition_depth = 0;
     }
+}
+
+void recover_state()
+{
+    reset_nesting();
     restore_held_trap_state();
 }
 
@@ -65,9 +72,15 @@ void finish()
     char* trap = trap_commands[0];
     if (trap) {
         // The slot is emptied first, so the exit trap runs at most once; the
-        // status survives the trap unless the trap runs exit itself.
+        // status survives the trap unless the trap runs exit itself.  What an
+        // abandoned command left in the reader is dropped first.
         trap_commands[0] = nullptr;
         int32_t status = exit_status;
+        release_held_args();
+        pushback_char = 0;
+        break_count = 0;
+        break_pending = 0;
+        reset_nesting();
         execute_source_text(trap, nullptr);
         exit_status = status;
     }
