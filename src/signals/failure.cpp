@@ -81,6 +81,8 @@ void finish()
         break_count = 0;
         break_pending = 0;
         reset_nesting();
+        // The signal that ended the shell does not abandon its cleaning up.
+        trap_note = static_cast<uint8_t>(trap_note & ~FATAL_PENDING);
         execute_source_text(trap, nullptr);
         exit_status = status;
     }

@@ -67,6 +67,8 @@ bool ignore_signal(int sig)
 
 void catch_for_trap(int sig)
 {
+    if (sig == SIGSEGV)
+        ignore_signal(sig); // refused with its own message
     if (signal_marks[sig] & DISPOSITION_CHANGED) {
         platform_catch_signal(sig, signal_catcher);
         return;
