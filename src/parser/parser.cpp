@@ -159,6 +159,7 @@ CommandNode* parse_list(Token terminator, int flags)
     CommandNode* result = nullptr;
     CommandNode** slot = &result;
     CommandNode* pending = nullptr; // the last chain, followed by a separator
+    bool empty_before_semicolon = false; // reported once the rest is read
     for (;;) {
         CommandNode* chain = parse_and_or(flags);
         Token t = token;
@@ -174,10 +175,15 @@ CommandNode* parse_list(Token terminator, int flags)
             slot = &node_as<BinaryNode>(list)->right;
             pending = nullptr;
         }
+        if (t == '&' && !chain)
+            syntax_error();
         if (t == ';' || t == '&') {
+            // A ; with nothing before it is an error found after the rest
+            // of the list, at the token that ends it.
             if (!chain)
-                syntax_error();
-            pending = t == '&' ? new_fork_node(FORK_FLAGS_ASYNC, chain) : chain;
+                empty_before_semicolon = true;
+            else
+                pending = t == '&' ? new_fork_node(FORK_FLAGS_ASYNC, chain) : chain;
             flags |= LIST_EMPTY_OK;
             continue;
         }
@@ -187,6 +193,8 @@ CommandNode* parse_list(Token terminator, int flags)
         } else if (terminator != 0 && !token_matches(t, terminator)) {
             syntax_error();
         }
+        if (empty_before_semicolon)
+            syntax_error();
         *slot = pending ? pending : chain;
         parse_depth--;
         return result;
