@@ -38,8 +38,13 @@ static bool match_bracket(const char** pp, int c)
         }
         if (b == '-') {
             if (previous > c) {
-                items = true; // a range that cannot hold c; the next byte is an item
-                continue;
+                // A range that cannot hold c: the byte after the - is an
+                // ordinary item, whatever it is.
+                items = true;
+                b = *p++;
+                if (b == 0)
+                    return false;
+                goto item;
             }
             int upper = static_cast<signed char>(*p);
             if (*p)
@@ -52,6 +57,7 @@ static bool match_bracket(const char** pp, int c)
             items = true;
             continue;
         }
+    item:
         int item = b & 0x7f;
         if (item == c) {
             if (negated)

@@ -78,6 +78,7 @@ void ShellTest::TearDown()
 namespace {
 struct ParseJob {
     char* text;
+    bool outermost;
     CommandNode* tree;
     InputSource source;
 };
@@ -86,18 +87,23 @@ struct ParseJob {
 static void parse_job(void* p)
 {
     ParseJob* job = static_cast<ParseJob*>(p);
-    push_input(&job->source);
+    if (!job->outermost)
+        push_input(&job->source);
     start_text_input(job->text);
     job->tree = parse_list('\n', LIST_EMPTY_OK);
-    pop_input();
+    if (!job->outermost)
+        pop_input();
 }
 
-std::string parse_line(const std::string& text)
+std::string parse_line(const std::string& text, bool outermost)
 {
     std::string buffer = text;
     ParseJob job{};
     job.text = buffer.data();
+    job.outermost = outermost;
     Outcome o = guarded_call(parse_job, &job);
+    if (outermost)
+        start_text_input(nullptr); // the text is about to go away
     std::string printed;
     if (o.failed) {
         printed = "error: " + o.output;

@@ -52,7 +52,9 @@ template <typename F> Outcome guarded(F&& f)
 
 // Parses one command line as the command loop does (in a script: `#`
 // starts a comment) and prints its tree, or "error: " and the message.
-std::string parse_line(const std::string& text);
+// The text is read through a nested input source, or with outermost set
+// through the outermost one, as the command loop reads a terminal.
+std::string parse_line(const std::string& text, bool outermost = false);
 
 // The compact text of a tree:
 //   simple command   {assignments} words io...  (io as fd op word: 1>f 0<&- 2>>f)
