@@ -15,6 +15,7 @@ seconds (the suite also runs under the sanitizers, which are slower).
 import os
 import platform
 import pwd
+import resource
 import shutil
 import signal
 import subprocess
@@ -45,22 +46,29 @@ _EXEC = (
     "os.execv(sys.argv[2], sys.argv[3:])\n"
 )
 
-_READ_SYSCALL = {"x86_64": 0, "aarch64": 63}.get(platform.machine())
+# System call numbers, for watching what the shell is blocked in.
+_SYSCALLS = {"x86_64": {"read": {0}, "wait": {61, 247}},  # wait4, waitid
+             "aarch64": {"read": {63}, "wait": {260, 95}}}.get(platform.machine())
 
 
 def default_prompt(user=None):
     return "# " if IS_ROOT and not user else "$ "
 
 
-def unprivileged(user):
-    entry = pwd.getpwnam(user)
+def _preparation(user, ignore):
+    """What the new process does before the shell starts: ignore signals, drop privileges."""
+    entry = pwd.getpwnam(user) if user else None
 
-    def drop():
-        os.setgroups([])
-        os.setgid(entry.pw_gid)
-        os.setuid(entry.pw_uid)
+    def prepare():
+        resource.setrlimit(resource.RLIMIT_CORE, (0, resource.getrlimit(resource.RLIMIT_CORE)[1]))
+        for sig in ignore:
+            signal.signal(sig, signal.SIG_IGN)
+        if entry:
+            os.setgroups([])
+            os.setgid(entry.pw_gid)
+            os.setuid(entry.pw_uid)
 
-    return drop
+    return prepare
 
 
 class Place:
@@ -87,11 +95,17 @@ class Place:
 
 
 class Session:
-    """The shell running on a pseudo-terminal."""
+    """The shell running on a pseudo-terminal.
+
+    args are the words after argv0, env adds to the fixed environment and unset
+    removes from it, user runs the shell as that unprivileged user (when the
+    tests run as root), redirect maps descriptors 0, 1 or 2 to files in place of
+    the terminal, ignore lists signals the shell finds ignored when it starts.
+    No core files are written.
+    """
 
     def __init__(self, place, args=(), argv0="olm", env=None, unset=(), user=None,
-                 redirect=None):
-        self.place = place
+                 redirect=None, ignore=()):
         self.user = user if IS_ROOT else None
         environment = dict(FIXED_ENV, HOME=place.home)
         environment.update(env or {})
@@ -102,7 +116,7 @@ class Session:
             sys.executable, ["-c", _EXEC, redirections, OLM, argv0] + list(args),
             env=environment, cwd=place.work, echo=False, timeout=TIMEOUT,
             encoding="utf-8", codec_errors="replace",
-            preexec_fn=unprivileged(self.user) if self.user else None)
+            preexec_fn=_preparation(self.user, ignore))
         self.child.delaybeforesend = None
         self.prompt = default_prompt(self.user)
         self.shown = ""  # everything read so far, for failure reports
@@ -115,35 +129,33 @@ class Session:
         pytest.fail("%s\nshown so far:\n%s\nthen:\n%s" % (what, _show(self.shown), _show(pending)),
                     pytrace=False)
 
+    def _wait(self, pattern, exact):
+        """Waits for the pattern, which must come next; returns the match (for a regular expression)."""
+        problem = None
+        try:
+            if exact:
+                self.child.expect_exact(pattern)
+            else:
+                self.child.expect(pattern)
+        except pexpect.TIMEOUT:
+            problem = "expected %r" % pattern
+        except pexpect.EOF:
+            problem = "expected %r, but the shell ended" % pattern
+        if problem:
+            self._fail(problem, self.child.before)
+        before, after = self.child.before, self.child.after
+        if before:
+            self._fail("expected %r at once, but something came first" % pattern, before + after)
+        self.shown += after.replace("\r\n", "\n")
+        return self.child.match
+
     def expect(self, text):
         """The terminal next shows exactly `text`."""
-        want = text.replace("\n", "\r\n")
-        try:
-            self.child.expect_exact(want)
-        except pexpect.TIMEOUT:
-            self._fail("expected %r" % text, self.child.before)
-        except pexpect.EOF:
-            self._fail("expected %r, but the shell ended" % text, self.child.before)
-        before = self.child.before
-        self.shown += (before + want).replace("\r\n", "\n")
-        if before:
-            self._fail("expected %r at once, but something came first" % text, before + want)
+        self._wait(text.replace("\n", "\r\n"), True)
 
     def expect_re(self, pattern):
         """The terminal next shows text matching `pattern` ("\n" for a line end); returns the match."""
-        want = pattern.replace("\n", "\r\n")
-        try:
-            self.child.expect(want)
-        except (pexpect.TIMEOUT, pexpect.EOF):
-            self._fail("expected a match for %r" % pattern, self.child.before)
-        before, after = self.child.before, self.child.after
-        self.shown += (before + after).replace("\r\n", "\n")
-        if before:
-            self._fail("expected %r at once, but something came first" % pattern, before + after)
-        return self.child.match
-
-    def send(self, text):
-        self.child.send(text)
+        return self._wait(pattern.replace("\n", "\r\n").replace(r"\n", r"\r\n"), False)
 
     def line(self, text):
         self.child.send(text + "\n")
@@ -158,16 +170,30 @@ class Session:
         wait_reading(self.pid)
         self.child.sendintr()
 
+    def deliver(self, sig):
+        """Sends `sig` to the shell waiting for input; returns once it has been
+        taken and the shell reads again.  (Input typed while the signal is still
+        pending could be read and then lost when the catcher leaves the read.)"""
+        wait_reading(self.pid)
+        os.kill(self.pid, sig)
+        bit = 1 << (sig - 1)
+        _until("signal %d to be taken" % sig,
+               lambda: not (signal_mask(self.pid, "SigPnd") | signal_mask(self.pid, "ShdPnd")) & bit)
+        wait_reading(self.pid)
+
     def end(self, status, output=""):
         """Expects `output`, then the end of the session with `status`."""
+        timed_out = False
         try:
             self.child.expect(pexpect.EOF)
         except pexpect.TIMEOUT:
+            timed_out = True
+        if timed_out:
             self._fail("expected the shell to end", self.child.before)
         rest = self.child.before.replace("\r\n", "\n")
-        self.shown += rest
         if rest != output:
             self._fail("expected %r before the end" % output, rest)
+        self.shown += rest
         self.child.close()
         if self.child.signalstatus is not None:
             pytest.fail("the shell was killed by signal %d" % self.child.signalstatus, pytrace=False)
@@ -196,6 +222,15 @@ def _stat(pid):
     return fields[0], int(fields[1]), name
 
 
+def signal_mask(pid, field):
+    """A signal mask of /proc/PID/status (SigPnd, ShdPnd, SigIgn, ...); bit n-1 is signal n."""
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(field + ":"):
+                return int(line.split()[1], 16)
+    return 0
+
+
 def _until(what, test):
     deadline = time.monotonic() + TIMEOUT
     while True:
@@ -207,20 +242,45 @@ def _until(what, test):
         time.sleep(0.01)
 
 
-def wait_reading(pid):
-    """Waits until the process is blocked reading its standard input."""
-    def reading():
+def _blocked_in(pid, call, accept, what):
+    """Waits until the process is in the system call `call` with arguments that
+    `accept` (given the list of argument words) approves."""
+    def test():
         try:
             with open("/proc/%d/syscall" % pid) as f:
                 fields = f.read().split()
-        except OSError:
+            if _SYSCALLS is None or not fields:
+                return "unknown"
+            if int(fields[0]) not in _SYSCALLS[call]:
+                return False
+            return accept([int(x, 16) for x in fields[1:7]])
+        except PermissionError:
             return "unknown"
-        if _READ_SYSCALL is None or not fields or fields[0] == "running":
-            return "unknown" if _READ_SYSCALL is None else False
-        return len(fields) > 1 and fields[0] == str(_READ_SYSCALL) and int(fields[1], 16) == 0
+        except (OSError, ValueError, IndexError):
+            return False
 
-    if _until("the shell to read its input", reading) == "unknown":
+    if _until(what, test) == "unknown":
         time.sleep(0.3)  # no way to look: give it a moment
+
+
+def wait_reading(pid, builtin=False):
+    """Waits until the process is blocked reading its standard input.
+
+    With `builtin`, the read must be that of the `read` builtin, which reads a
+    duplicate of descriptor 0 (the command loop reads descriptor 0 itself).
+    """
+    def terminal(args):
+        fd = args[0]
+        if builtin and fd == 0:
+            return False
+        return os.readlink("/proc/%d/fd/%d" % (pid, fd)) == os.readlink("/proc/%d/fd/0" % pid)
+
+    _blocked_in(pid, "read", terminal, "the shell to read its input")
+
+
+def wait_waiting(pid):
+    """Waits until the process is blocked waiting for a child."""
+    _blocked_in(pid, "wait", lambda args: True, "the shell to wait for a child")
 
 
 def wait_child(pid, name):
@@ -245,11 +305,16 @@ def alive(pid):
     return info is not None and info[0] != "Z"
 
 
-def noncanonical(session):
-    """Puts the terminal in non-canonical mode: a read returns whatever has been typed."""
+def terminal_modes(session, on=0, off=0):
+    """Sets and clears local mode bits (termios c_lflag) of the session's terminal.
+
+    Clearing ICANON makes a read return whatever has been typed (one byte at
+    least); setting NOFLSH keeps what is typed after an interrupt character
+    from being thrown away with the input queue.
+    """
     fd = session.child.child_fd
     attrs = termios.tcgetattr(fd)
-    attrs[3] &= ~termios.ICANON
+    attrs[3] = (attrs[3] | on) & ~off
     attrs[6][termios.VMIN] = 1
     attrs[6][termios.VTIME] = 0
     termios.tcsetattr(fd, termios.TCSANOW, attrs)
