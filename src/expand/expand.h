@@ -24,6 +24,7 @@ constexpr char EMPTY_QUOTED_WORD = static_cast<char>(0x80);
 extern int dquote_mark;         // QUOTE_BIT inside double quotes, else 0
 extern int32_t quote_seen;      // double quotes met in the current word
 extern uint8_t last_word_quoted; // strip_marks found a marked byte
+extern int32_t expand_depth;    // nesting of substitutions in progress, bounded
 
 // The marked text of word, finished on the working stack.
 char* expand_word(const char* word);

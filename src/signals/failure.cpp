@@ -2,6 +2,7 @@
 #include "signals/signals.h"
 
 #include "exec/exec.h"
+#include "expand/expand.h"
 #include "input/input.h"
 #include "output/output.h"
 #include "parser/parser.h"
@@ -39,6 +40,7 @@ void fail_with_word(const char* subject, const char* message, const char* word)
 static void reset_nesting()
 {
     parse_depth = 0;
+    expand_depth = 0;
     exec_depth = 0;
     source_depth = 0;
     in_read_builtin = 0;
