@@ -65,6 +65,15 @@ static void append_all_args(int which)
     }
 }
 
+// Appends a parameter's value: the joined parameters for * and @.
+static void append_parameter(int all_args, const char* value)
+{
+    if (all_args)
+        append_all_args(all_args);
+    else
+        append_value(value);
+}
+
 void skip_substitution(int end)
 {
     enter_expansion();
@@ -161,10 +170,7 @@ static bool substitute_parameter()
     if (!braced) {
         unread_char(o);
         if (value) {
-            if (all_args)
-                append_all_args(all_args);
-            else
-                append_value(value);
+            append_parameter(all_args, value);
         } else if (shell_flags & FLAG_NOUNSET) {
             fail(name, "parameter not set");
         }
@@ -175,10 +181,7 @@ static bool substitute_parameter()
     bool missing = !value || (colon && !*value);
     if (o == '}') {
         if (!missing) {
-            if (all_args)
-                append_all_args(all_args);
-            else
-                append_value(value);
+            append_parameter(all_args, value);
         } else if (shell_flags & FLAG_NOUNSET) {
             fail(name, "parameter not set");
         }
@@ -204,10 +207,7 @@ static bool substitute_parameter()
     if (o == '+')
         return true;
     if (!missing) {
-        if (all_args)
-            append_all_args(all_args);
-        else
-            append_value(value);
+        append_parameter(all_args, value);
         return true;
     }
     if (o == '=') {

@@ -57,21 +57,7 @@ const char* reserved_word_name(Token code)
 // vanishes, a backslash quotes the character after it.
 static int next_word_char()
 {
-    for (;;) {
-        int c = read_char();
-        if (c != '\\')
-            return c;
-        int d = read_char();
-        if (d == '\n') {
-            continuation_prompt(d);
-            continue;
-        }
-        if (d == 0) {
-            unread_char(0);
-            return '\\' | QUOTE_BIT;
-        }
-        return d | QUOTE_BIT;
-    }
+    return read_char_escaped(0);
 }
 
 // Copies a double-quoted or back-quoted section after its opening quote q,
@@ -124,24 +110,9 @@ Token read_token()
     word_is_assignment = 0;
 
     int c;
-    for (;;) {
-        c = read_char();
-        if (c == '\\') {
-            int d = read_char();
-            if (d == '\n') {
-                continuation_prompt(d);
-                continue;
-            }
-            if (d == 0) {
-                unread_char(0);
-                d = '\\';
-            }
-            c = d | QUOTE_BIT;
-            break;
-        }
-        if (!(lex_class(c) & CC_BLANK) || (c & QUOTE_BIT))
-            break;
-    }
+    do
+        c = next_word_char();
+    while (lex_class(c) & CC_BLANK);
     token_line = current_input->line;
     if (c == '#' && comment_starts()) {
         do
