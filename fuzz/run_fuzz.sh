@@ -2,7 +2,7 @@
 # A fixed-time fuzz run of the front end: fails on any crash, leaked
 # descriptor or hang (an input taking more than 10 seconds).
 set -eu
-binary=$1
+binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(dirname "$binary")/corpus-run
