@@ -11,6 +11,10 @@
 constinit int32_t test_argc = 0;
 constinit char** test_argv = nullptr;
 constinit int32_t test_pos = 0;
+static constinit int32_t test_depth = 0; // parentheses open, bounded
+
+// Deepest nesting of parentheses; deeper fails with "no space".
+static constexpr int32_t TEST_DEPTH_LIMIT = 1000;
 
 static int test_or();
 
@@ -95,7 +99,10 @@ static int test_primary()
 {
     char* a = test_next_word();
     if (equal(a, "(")) {
+        if (++test_depth > TEST_DEPTH_LIMIT)
+            fail("no space", nullptr);
         int value = test_or();
+        test_depth--;
         char* close = test_next_word();
         if (!equal(close, ")"))
             fail("test", ") expected");
@@ -168,6 +175,7 @@ int32_t test_command(int argc, char** argv)
     test_argc = argc;
     test_argv = argv;
     test_pos = 1;
+    test_depth = 0;
     if (equal(argv[0], "[")) {
         test_argc--;
         if (test_argc < 1 || !argv[test_argc] || !equal(argv[test_argc], "]"))

@@ -140,6 +140,8 @@ void await_children(int32_t pid, int for_wait_builtin)
     post_child(pid);
     int32_t result = 0;
     int accumulated = 0;
+    // Only interrupts that arrive during this wait end a wait builtin.
+    interrupt_count = 0;
     while (posted_count > 0) {
         int status_word = 0;
         bool normal = false;

@@ -114,6 +114,7 @@ struct ForkWork {
         move_descriptor(fd, 0);
     }
     apply_redirections(work->io);
+    release_applied_here_documents(work->io);
     if (!work->simple) {
         execute_tree(work->child, 1, nullptr, nullptr);
     } else if (work->argc) {
@@ -160,8 +161,8 @@ static void fork_path(ForkWork* work, CommandNode* node, int exec_in_place, int*
         put_newline();
     }
     if (flags & FORK_PIPE_CLOSE) {
-        close(pipe_in[0]);
-        close(pipe_in[1]);
+        close_descriptor(pipe_in[0]);
+        close_descriptor(pipe_in[1]);
     }
     if (!(flags & (FORK_ASYNC | FORK_PIPE_OUT)))
         await_children(pid, 0);
@@ -348,8 +349,8 @@ int32_t execute_tree(CommandNode* node, int exec_in_place, int* pipe_in, int* pi
             int fds[2];
             make_pipe(fds);
             if (execute_tree(p->left, 0, pipe_in, fds) != 0) {
-                close(fds[0]);
-                close(fds[1]);
+                close_descriptor(fds[0]);
+                close_descriptor(fds[1]);
                 break;
             }
             execute_tree(p->right, exec_in_place, fds, pipe_out);

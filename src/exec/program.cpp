@@ -90,6 +90,8 @@ int open_along_path(const char* list, const char* name)
         output_fd = 2;
     }
     int fd = open_for_input(path);
+    if (fd == 0)
+        fd = move_out_of_the_way(fd, INPUT_FD); // standard input was closed
     start_file_input(fd);
     set_args(argv);
     rebuild_dash_text();

@@ -42,6 +42,8 @@ int32_t read_into_variables(char** names)
 {
     NameEntry* variable = *names ? lookup_name(*names) : nullptr;
     int fd = fcntl(0, F_DUPFD_CLOEXEC, READ_FD_LOW);
+    if (fd < 0)
+        fd = fcntl(0, F_DUPFD_CLOEXEC, 3); // a low descriptor limit
     InputSource source;
     push_input(&source);
     start_file_input(fd);

@@ -38,10 +38,27 @@ int create_for_output(const char* path)
     return fd;
 }
 
+// With a standard descriptor closed, a pipe end may land on it, where the
+// move of the other end onto 0 or 1 would close it: such an end moves up.
+static int above_standard(int fd)
+{
+    if (fd > 2)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD, 3);
+    if (moved < 0)
+        return fd;
+    close(fd);
+    return moved;
+}
+
 void make_pipe(int* pair)
 {
     if (pipe(pair) != 0 || pair[0] < 0 || pair[1] < 0)
         fail("cannot make pipe", nullptr);
+    pair[0] = above_standard(pair[0]);
+    pair[1] = above_standard(pair[1]);
+    hold_descriptor(pair[0]);
+    hold_descriptor(pair[1]);
 }
 
 int open_script(const char* path)
@@ -61,13 +78,16 @@ int open_script(const char* path)
 static int open_here_document(const char* path)
 {
     int in = open_for_input(path);
+    hold_descriptor(in);
     int out = create_temp_file();
+    hold_descriptor(out);
     char* name = stack_copy(temp_name);
     // Until it is reopened, the copy is removed by the failure path too.
     DeferredTemp* before = deferred_temps;
     defer_temp(name);
-    expand_here_document(in, out);
-    close(out);
+    release_descriptor(in); // the expansion's input source closes it
+    expand_here_document(in, out, name);
+    close_descriptor(out);
     int fd = open_for_input(name);
     unlink(name);
     forget_deferred_temps(before);

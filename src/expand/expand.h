@@ -60,8 +60,9 @@ int create_temp_file();
 // Reads the bodies of the pending here-documents, oldest first.
 void capture_here_documents(IoNode* pending);
 
-// Copies a body from in through substitution into out; closes in.
-void expand_here_document(int in, int out);
+// Copies a body from in through substitution into out (the file name);
+// closes in.
+void expand_here_document(int in, int out, const char* name);
 
 // A captured here-document handed to a background process under a second
 // name of its own, so that the shell may remove its name when it pleases.
@@ -77,6 +78,10 @@ HandedTemp* hand_on_here_documents(CommandNode* tree);
 
 // In that process: its here-documents are the second names, its own to remove.
 void take_handed_here_documents(HandedTemp* list);
+
+// Removes this process's own files of the here-documents among io, which it
+// has just applied and will not apply again.
+void release_applied_here_documents(IoNode* io);
 
 // ---- arguments.cpp ----
 

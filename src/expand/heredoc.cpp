@@ -31,17 +31,32 @@ int create_temp_file()
     }
 }
 
-// Writes the item's text to fd and empties the item.
-static void flush_item(int fd, const char* start)
+// Writes n bytes to a here-document file; "cannot create" for the file
+// when they do not all go (a full disk, the file-size limit).
+static void write_body(int fd, const char* text, int32_t n, const char* name)
 {
-    put_bytes(fd, start, static_cast<int32_t>(stack_top - start));
+    while (n > 0) {
+        ssize_t written = write(fd, text, static_cast<size_t>(n));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            fail(name, "cannot create");
+        text += written;
+        n -= static_cast<int32_t>(written);
+    }
+}
+
+// Writes the item's text to fd and empties the item.
+static void flush_item(int fd, const char* start, const char* name)
+{
+    write_body(fd, start, static_cast<int32_t>(stack_top - start), name);
     stack_top = item_start;
 }
 
 static constexpr int32_t CAPTURE_FLUSH = 4096;
 
 // Reads one body into fd, up to the delimiter line or the end of input.
-static void capture_body(int fd, const char* delimiter, bool quoted, bool strip_tabs)
+static void capture_body(int fd, const char* delimiter, bool quoted, bool strip_tabs, const char* name)
 {
     // An empty delimiter still lets \$, \\ and \` quote.
     int escape_also = delimiter[0] ? static_cast<unsigned char>(delimiter[0]) : '$';
@@ -67,9 +82,9 @@ static void capture_body(int fd, const char* delimiter, bool quoted, bool strip_
         }
         stack_top[-1] = '\n';
         if (stack_offset() >= CAPTURE_FLUSH)
-            flush_item(fd, item_start);
+            flush_item(fd, item_start, name);
     }
-    flush_item(fd, item_start);
+    flush_item(fd, item_start, name);
 }
 
 void capture_here_documents(IoNode* pending)
@@ -97,12 +112,13 @@ void capture_here_documents(IoNode* pending)
                 strip_tabs_count--;
         }
         int fd = create_temp_file();
+        hold_descriptor(fd);
         node->file = stack_copy(temp_name);
         node->flags |= REDIR_CAPTURED;
         node->link = temp_files;
         temp_files = node;
-        capture_body(fd, delimiter, quoted, strip_tabs);
-        close(fd);
+        capture_body(fd, delimiter, quoted, strip_tabs, node->file);
+        close_descriptor(fd);
     }
 }
 
@@ -110,18 +126,18 @@ static constexpr int32_t EXPAND_FLUSH = 4096;
 
 // Writes the expanded text of the item to out (and to the diagnostic output
 // under -x), its quoting marks removed, and empties the item.
-static void flush_expanded(int out)
+static void flush_expanded(int out, const char* name)
 {
     stack_push(0);
     strip_marks(item_start);
     int32_t n = string_size(item_start) - 1;
-    put_bytes(out, item_start, n);
+    write_body(out, item_start, n, name);
     if (shell_flags & FLAG_XTRACE)
         put_bytes(output_fd, item_start, n);
     stack_top = item_start;
 }
 
-void expand_here_document(int in, int out)
+void expand_here_document(int in, int out, const char* name)
 {
     int saved_dquote_mark = dquote_mark;
     int32_t saved_quote_seen = quote_seen;
@@ -136,9 +152,9 @@ void expand_here_document(int in, int out)
             break;
         stack_push(c);
         if (stack_offset() >= EXPAND_FLUSH)
-            flush_expanded(out);
+            flush_expanded(out, name);
     }
-    flush_expanded(out);
+    flush_expanded(out, name);
     pop_input();
     dquote_mark = saved_dquote_mark;
     quote_seen = saved_quote_seen;
@@ -218,12 +234,13 @@ static char* second_name(const char* name)
     int in = open(name, O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return nullptr;
+    hold_descriptor(in);
     int out = create_temp_file();
     char buffer[4096];
     ssize_t n;
     while ((n = read(in, buffer, sizeof buffer)) > 0)
-        put_bytes(out, buffer, static_cast<int32_t>(n));
-    close(in);
+        write_body(out, buffer, static_cast<int32_t>(n), temp_name);
+    close_descriptor(in);
     close(out);
     return stack_copy(temp_name);
 }
@@ -240,6 +257,21 @@ HandedTemp* hand_on_here_documents(CommandNode* tree)
             defer_temp(h->name);
     }
     return list;
+}
+
+void release_applied_here_documents(IoNode* io)
+{
+    for (; io && temp_files; io = io->next) {
+        if (!(io->flags & REDIR_CAPTURED))
+            continue;
+        for (IoNode** p = &temp_files; *p; p = &(*p)->link) {
+            if (*p == io) {
+                unlink(io->file);
+                *p = io->link;
+                break;
+            }
+        }
+    }
 }
 
 void take_handed_here_documents(HandedTemp* list)

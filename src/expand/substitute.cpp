@@ -252,9 +252,10 @@ static void substitute_command()
     CommandNode* fork = new_fork_node(FORK_PIPE_OUT, tree);
     int pipe_fds[2];
     make_pipe(pipe_fds);
+    release_descriptor(pipe_fds[0]); // the input source closes it
     start_file_input(pipe_fds[0]);
     execute_tree(fork, 0, nullptr, pipe_fds);
-    close(pipe_fds[1]);
+    close_descriptor(pipe_fds[1]);
 
     // The here-documents of the command stay until it has been waited for.
     DeferredTemp* before = defer_temps(saved);

@@ -18,6 +18,37 @@ constinit sigjmp_buf error_return = {};
 constinit IoNode* temp_files = nullptr;
 constinit DeferredTemp* deferred_temps = nullptr;
 
+static constinit int held_descriptors[HELD_DESCRIPTOR_SLOTS] = {};
+static constinit int held_descriptor_count = 0;
+
+void hold_descriptor(int fd)
+{
+    if (fd >= 0 && held_descriptor_count < HELD_DESCRIPTOR_SLOTS)
+        held_descriptors[held_descriptor_count++] = fd;
+}
+
+void release_descriptor(int fd)
+{
+    for (int i = held_descriptor_count - 1; i >= 0; i--) {
+        if (held_descriptors[i] == fd) {
+            held_descriptors[i] = held_descriptors[--held_descriptor_count];
+            return;
+        }
+    }
+}
+
+void close_descriptor(int fd)
+{
+    release_descriptor(fd);
+    close(fd);
+}
+
+static void close_held_descriptors()
+{
+    while (held_descriptor_count > 0)
+        close(held_descriptors[--held_descriptor_count]);
+}
+
 void fail(const char* subject, const char* message)
 {
     fail_with_word(subject, message, nullptr);
@@ -53,6 +84,7 @@ static void reset_nesting()
 void recover_state()
 {
     reset_nesting();
+    close_held_descriptors();
     restore_held_trap_state();
 }
 

@@ -45,6 +45,17 @@ extern IoNode* temp_files;     // captured here-document files, newest (highest)
 // nesting counters, -e suspended by a condition, the traps of a failed exec.
 void recover_state();
 
+// Descriptors a command holds only for a while (pipe ends, here-document
+// files being written): recovery closes the ones still held, so that an
+// abandoned command leaves none open in a shell that goes on.
+constexpr int HELD_DESCRIPTOR_SLOTS = 32;
+
+void hold_descriptor(int fd);
+void release_descriptor(int fd);
+
+// Releases fd and closes it.
+void close_descriptor(int fd);
+
 // Leaves with status 3 when a signal without a trap command has arrived.
 void interrupt_check();
 

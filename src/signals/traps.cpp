@@ -50,6 +50,9 @@ void init_signals()
     ignore_signal(SIGQUIT);
     catch_for_trap(SIGINT);
     catch_for_trap(SIGALRM);
+    // Writing a here-document past the file-size limit must fail the
+    // command, not kill the shell; programs get the default back.
+    ignore_signal(SIGXFSZ);
 }
 
 bool ignore_signal(int sig)

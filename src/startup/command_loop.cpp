@@ -14,9 +14,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static void mark_close_on_exec(int fd)
+int move_out_of_the_way(int fd, int place)
 {
-    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    // Under a low descriptor limit the place may not exist: then any
+    // descriptor above the standard three will do, or the one it is on.
+    int moved = dup2(fd, place);
+    if (moved < 0)
+        moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (moved < 0) {
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        return fd;
+    }
+    close(fd);
+    fcntl(moved, F_SETFD, FD_CLOEXEC);
+    return moved;
 }
 
 // Shows "you have mail" when the mail file changed since the last prompt
@@ -46,18 +57,12 @@ void continuation_prompt(int c)
 void run_command_loop(ShellFlags mode)
 {
     InputSource* in = current_input;
-    if (in->fd > 0 && in->fd != INPUT_FD) {
-        dup2(in->fd, INPUT_FD);
-        close(in->fd);
-        mark_close_on_exec(INPUT_FD);
-        in->fd = INPUT_FD;
-    }
+    if (in->fd > 0 && in->fd != INPUT_FD)
+        in->fd = move_out_of_the_way(in->fd, INPUT_FD);
     if (output_fd == 2) {
         int copy = dup(2);
-        dup2(copy, DIAGNOSTIC_FD);
-        close(copy);
-        mark_close_on_exec(DIAGNOSTIC_FD);
-        output_fd = DIAGNOSTIC_FD;
+        if (copy >= 0)
+            output_fd = move_out_of_the_way(copy, DIAGNOSTIC_FD);
     }
     bool interactive = (shell_flags & FLAG_INTERACTIVE)
         || (!(shell_flags & FLAG_ONECMD) && isatty(output_fd) && isatty(in->fd));

@@ -57,6 +57,8 @@ static void run_profile(const char* list, const char* name, ShellFlags mode)
     int fd = open_along_path(list, name);
     if (fd < 0)
         return;
+    if (fd == 0)
+        fd = move_out_of_the_way(fd, INPUT_FD); // standard input was closed
     start_file_input(fd);
     run_command_loop(mode);
 }
@@ -120,6 +122,8 @@ void shell_main(int argc, char** argv)
             int fd = open_script(dollar_zero);
             if (fd < 0)
                 fail(dollar_zero, "cannot open");
+            if (fd == 0)
+                fd = move_out_of_the_way(fd, INPUT_FD); // standard input was closed
             start_file_input(fd);
         }
         if (!command_string)

@@ -90,6 +90,10 @@ void reset_temp_names();
 constexpr int INPUT_FD = 18;      // a file source's descriptor
 constexpr int DIAGNOSTIC_FD = 19; // the shell's own standard error
 
+// Moves fd to place (close-on-exec), or as near as the descriptor limit
+// allows; returns where it is now.
+int move_out_of_the_way(int fd, int place);
+
 // Runs command lines from the current input until it ends (mode 0), or for
 // a profile (mode FLAG_RECOVER) also until an error comes back.
 void run_command_loop(ShellFlags mode);
