@@ -73,7 +73,7 @@ static void trace_command(char** argv)
     put_newline();
 }
 
-// What a new process (or the shell running a child's steps in place) does
+// What a forked process (or the shell running a child's steps in place) does
 // for a NODE_FORK or a simple command that leaves the shell.
 struct ForkWork {
     uint32_t flags;
@@ -204,7 +204,7 @@ static void execute_simple(SimpleNode* node, int exec_in_place, int* pipe_in, in
         run_pending_traps();
         return;
     }
-    // Only the redirections are carried out, in a new process.
+    // Only the redirections are carried out, in a process of their own.
     ForkWork work = {0, node->io, nullptr, node, argv, 0, nullptr};
     fork_path(&work, as_node(node), exec_in_place, pipe_in, pipe_out);
 }

@@ -71,7 +71,7 @@ int open_along_path(const char* list, const char* name)
     }
 }
 
-// The process becomes a new shell reading the file as a script.
+// The process becomes a fresh shell reading the file as a script.
 [[noreturn]] static void run_as_script(const char* candidate, char** argv)
 {
     char* path = stack_copy(candidate);

@@ -87,7 +87,7 @@ void remove_deferred_temps(DeferredTemp* until);
 // belong to another process now).
 void forget_deferred_temps(DeferredTemp* until);
 
-// A new process: the temporary files are its parent's, not its own.
+// A forked process: the temporary files are its parent's, not its own.
 void forget_temps();
 
 // ---- traps.cpp ----
@@ -125,7 +125,7 @@ void set_trap(int sig, const char* command);
 // Drops sig's trap and gives it back the disposition it had before any trap.
 void reset_trap(int sig);
 
-// Drops every trap but the ignoring ones, for a new process or an exec.
+// Drops every trap but the ignoring ones, for a forked process or an exec.
 void reset_traps_for_child();
 
 

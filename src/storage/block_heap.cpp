@@ -134,7 +134,7 @@ void heap_grow(int32_t n)
     heap_top = new_top;
     link_of(heap_top) = reinterpret_cast<uintptr_t>(heap_first) | BUSY_BIT;
 
-    // The item being built moves to the new stack; its old copy stays in
+    // The item being built moves to the fresh stack; its old copy stays in
     // the frozen block.
     if (holds_data)
         memcpy(new_base, item_start, item_length);

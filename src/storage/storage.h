@@ -14,7 +14,7 @@
 // pieces are fixed by bumping item_start; the item being built runs from
 // item_start to stack_top.  When the heap must grow, the whole stack area
 // becomes one busy heap block (a "frozen" stack, chained on frozen_stacks)
-// and the item being built is copied to a new stack above the grown heap,
+// and the item being built is copied to a fresh stack above the grown heap,
 // so an item under construction may move; its old copy stays readable until
 // the next stack_tidy below it.  Callers that build an item across a call
 // that may allocate keep offsets, not addresses.

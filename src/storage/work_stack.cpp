@@ -84,7 +84,7 @@ void stack_resume_item(char* held, int32_t length)
     stack_tidy(held);
     if (item_start != held) {
         // The heap grew meanwhile: the held text (intact in its frozen
-        // area) moves to the new stack.
+        // area) moves to the current stack.
         arena_room(item_start + length + 1);
         for (int32_t i = 0; i < length; i++)
             item_start[i] = held[i];

@@ -25,7 +25,7 @@ void set_args(char** vector)
     int32_t n = 0;
     while (vector[n])
         n++;
-    // The new block is complete before the old one goes, so a "no space"
+    // The replacing block is complete before the old one goes, so a "no space"
     // failure leaves the parameters as they were.
     ArgBlock* b = static_cast<ArgBlock*>(
         heap_alloc(static_cast<int32_t>(offsetof(ArgBlock, args) + sizeof(char*) * static_cast<size_t>(n + 1))));

@@ -7,7 +7,7 @@
 // lookup, unset, and never removed.  Values are block-heap copies owned by
 // their entry, except imported ones, which point into the environment
 // strings; heap_free ignores those, so every replacement releases the same
-// way.  A new value is copied before the old one is released, so a "no
+// way.  A value is copied before the old one is released, so a "no
 // space" failure never leaves an entry pointing at freed storage.
 //
 // Positional parameters live in counted ArgBlocks: one is current, and each
