@@ -40,6 +40,9 @@ def _settled_leftovers(before):
 def test_case(case):
     if case.text("unsanitized") is not None and casefile.SANITIZED:
         pytest.skip("cannot run under the sanitizers")
+    unmet = casefile.unmet_requirement(case)
+    if unmet:
+        pytest.skip("this machine does not allow it: %s" % unmet)
     before = casefile.temp_names()
     problems = casefile.run(case)
     left = _settled_leftovers(before)

@@ -25,12 +25,15 @@ Sections (all optional):
   status            expected exit status (default 0)
   user              run as this unprivileged user (when run as root)
   unsanitized       the case cannot run under the sanitizers (limits)
+  requires          /bin/sh commands; the case is skipped when they fail
+                    (for what a machine may not allow, such as namespaces)
   timeout           seconds (default 10)
 
 A section's text is its lines, each ending with a newline; a "-n" word in
 the header drops the final newline.  Blank lines at the end of a section
 are not part of it; a line "@BLANK@" stands for an empty line.  In every text, @TMP@ stands for the
-case's directory and @OLM@ for the binary under test.  Defaults: no output
+case's directory, @OLM@ for the binary under test and @HARNESS@ for the
+folder of this file (its helper scripts).  Defaults: no output
 on either stream and status 0, so a case states everything that happens.
 """
 
@@ -130,8 +133,26 @@ def collect(directory):
     return cases
 
 
+HARNESS = os.path.dirname(os.path.abspath(__file__))
+
+
 def _substitute(text, tmp):
-    return text.replace("@TMP@", tmp).replace("@OLM@", OLM)
+    return text.replace("@TMP@", tmp).replace("@OLM@", OLM).replace("@HARNESS@", HARNESS)
+
+
+def unmet_requirement(case):
+    """The output of a case's failed requirement, or None when it is met."""
+    requires = case.text("requires")
+    if not requires:
+        return None
+    tmp = tempfile.mkdtemp(prefix="olm-case-")
+    try:
+        r = subprocess.run(["/bin/sh", "-c", _substitute(requires, tmp)], cwd=tmp, capture_output=True)
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+    if r.returncode == 0:
+        return None
+    return (r.stdout + r.stderr).decode(errors="replace").strip() or "requirement not met"
 
 
 def _compare(label, kind, expected, actual):
