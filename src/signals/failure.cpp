@@ -110,6 +110,9 @@ void finish()
         // abandoned command left in the reader is dropped first.
         trap_commands[0] = nullptr;
         int32_t status = exit_status;
+        // The shell is on its way out: an error in the trap ends it too,
+        // with no command loop left to return to.
+        shell_flags |= FLAG_CHILD;
         release_held_args();
         pushback_char = 0;
         break_count = 0;
