@@ -119,7 +119,7 @@ static bool substitute_parameter()
     bool braced = d == '{';
     int p = braced ? read_char() : d;
 
-    static char single_name[2];
+    char single_name[2] = {0, 0}; // a nested substitution must not change it
     const char* name = single_name;
     const char* value = nullptr;
     NameEntry* variable = nullptr;
@@ -302,8 +302,20 @@ int next_expanded_char(int end)
     }
 }
 
+// True when the word holds an unquoted $, double quote or back quote: only
+// then has it anything to substitute.
+static bool needs_substitution(const char* word)
+{
+    for (const char* p = word; *p; p++)
+        if (lex_class(static_cast<unsigned char>(*p)) & CC_EXPAND)
+            return true;
+    return false;
+}
+
 char* expand_word(const char* word)
 {
+    if (!needs_substitution(word))
+        return stack_copy(word);
     int32_t saved_quote_seen = quote_seen;
     int saved_dquote_mark = dquote_mark;
     InputSource source;

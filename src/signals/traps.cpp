@@ -16,6 +16,9 @@ constinit volatile uint8_t read_in_progress = 0;
 constinit sigjmp_buf read_jump = {};
 constinit volatile uint8_t interrupt_count = 0;
 constinit uint8_t original_dispositions[SIGNAL_SLOTS] = {};
+// Some signal's mark says its trap is pending: spares run_pending_traps the
+// scan of every slot after every command.  Set by the catcher.
+static constinit volatile uint8_t marks_pending = 0;
 
 static_assert(SIGINT == 2 && SIGQUIT == 3 && SIGALRM == 14 && SIGTERM == 15, "marks table order");
 
@@ -36,6 +39,8 @@ void signal_catcher(int sig)
     uint8_t bit = trap_commands[sig] ? TRAP_PENDING : FATAL_PENDING;
     trap_note = static_cast<uint8_t>(trap_note | bit);
     signal_marks[sig] = static_cast<uint8_t>(signal_marks[sig] | bit);
+    if (bit == TRAP_PENDING)
+        marks_pending = 1;
     if (sig == SIGINT) {
         interrupt_count = static_cast<uint8_t>(interrupt_count + 1);
         if (read_in_progress) {
@@ -184,11 +189,16 @@ void forget_held_traps()
 void run_pending_traps()
 {
     trap_note = static_cast<uint8_t>(trap_note & ~TRAP_PENDING);
+    if (!marks_pending)
+        return;
+    marks_pending = 0;
     for (int sig = SIGNAL_SLOTS - 1; sig >= 1; sig--) {
         if (!(signal_marks[sig] & TRAP_PENDING))
             continue;
         signal_marks[sig] = static_cast<uint8_t>(signal_marks[sig] & ~TRAP_PENDING);
         if (trap_commands[sig]) {
+            // Should the trap fail, the marks still set are looked at next time.
+            marks_pending = 1;
             int32_t status = exit_status;
             execute_source_text(trap_commands[sig], nullptr);
             exit_status = status;

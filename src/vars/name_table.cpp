@@ -92,7 +92,12 @@ void set_number_string(char** slot, int32_t n)
 
 void update_status_string()
 {
+    // Renewed after every command: the text is remade only when it changes.
+    static constinit int32_t shown = 0;
+    if (status_string && shown == exit_status)
+        return;
     set_number_string(&status_string, exit_status);
+    shown = exit_status;
 }
 
 static bool is_name(const NameEntry* e, const char* name)
