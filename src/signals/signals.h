@@ -71,7 +71,7 @@ struct DeferredTemp {
 };
 
 // Globals
-extern DeferredTemp* deferred_temps;
+extern DeferredTemp* deferred_temps; // files waiting for a process to open them, newest first
 
 // Moves the files listed above mark to the deferred list; returns the list
 // as it was before, for remove_deferred_temps.

@@ -11,13 +11,13 @@
 
 #include <unistd.h>
 
-static char mail_name[] = "MAIL";
-static char home_name[] = "HOME";
-static char ifs_name[] = "IFS";
-static char ps1_name[] = "PS1";
-static char ps2_name[] = "PS2";
-static char path_name[] = "PATH";
-static char filematch_name[] = "FILEMATCH";
+static constinit char mail_name[] = "MAIL";
+static constinit char home_name[] = "HOME";
+static constinit char ifs_name[] = "IFS";
+static constinit char ps1_name[] = "PS1";
+static constinit char ps2_name[] = "PS2";
+static constinit char path_name[] = "PATH";
+static constinit char filematch_name[] = "FILEMATCH";
 
 constinit NameEntry filematch_entry = {nullptr, nullptr, filematch_name, nullptr, nullptr, 0};
 constinit NameEntry ifs_entry = {nullptr, nullptr, ifs_name, nullptr, nullptr, 0};

@@ -36,13 +36,13 @@ struct NameEntry {
 };
 
 // Globals
-extern NameEntry mail_entry; // the root
-extern NameEntry home_entry;
-extern NameEntry ifs_entry;
-extern NameEntry ps1_entry;
-extern NameEntry ps2_entry;
-extern NameEntry path_entry;
-extern NameEntry filematch_entry;
+extern NameEntry mail_entry;      // MAIL, the root: the mail notice
+extern NameEntry home_entry;      // HOME: cd's default, the home profile
+extern NameEntry ifs_entry;       // IFS: field splitting and read
+extern NameEntry ps1_entry;       // PS1: the prompt
+extern NameEntry ps2_entry;       // PS2: the prompt for continued lines
+extern NameEntry path_entry;      // PATH: the search path
+extern NameEntry filematch_entry; // FILEMATCH: no meaning, shapes the tree
 extern char* status_string;    // the text of $?
 extern char* param_count_text; // the text of $#
 extern char* shell_pid_text;   // the text of $$
