@@ -57,8 +57,20 @@ SignalWas platform_ignore_signal(int sig);
 // Installs handler for sig with restarting, persistent semantics.
 void platform_catch_signal(int sig, void (*handler)(int));
 
-// Gives sig back its default disposition.
+// Gives sig back its default disposition.  For a signal whose default ends
+// the process, that is a handler that first calls the cleanup (see below)
+// and then ends the process by the signal as the default would; the shell
+// sees it as the default disposition, and a program started with exec gets
+// the real default.
 void platform_default_signal(int sig);
+
+// The cleanup run when a signal at its default disposition ends the
+// process; it must be safe in a signal handler.
+void platform_set_fatal_cleanup(void (*cleanup)());
+
+// Puts the cleaning default in place of the plain default for every signal
+// that ends the process by default and is at the default now.
+void platform_clean_defaults();
 
 // A signal's disposition as the shell sees it.
 enum Disposition : uint8_t { DISPOSITION_NONE, DISPOSITION_DEFAULT, DISPOSITION_IGNORED, DISPOSITION_CAUGHT };

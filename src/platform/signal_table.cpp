@@ -66,6 +66,56 @@ const char* platform_signal_message(int n)
     return signal_message_table.by_number[n];
 }
 
+using Cleanup = void (*)();
+static constinit Cleanup fatal_cleanup = nullptr; // run before a default death
+
+// The signals whose default action ends the process without a core image.
+static bool ends_the_process(int sig)
+{
+    switch (sig) {
+    case SIGHUP: case SIGTERM: case SIGUSR1: case SIGUSR2: case SIGPIPE: case SIGALRM:
+    case SIGVTALRM: case SIGPROF: case SIGIO: case SIGPWR: case SIGSTKFLT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The default disposition, with the cleanup first.
+static void cleaning_default(int sig)
+{
+    if (fatal_cleanup)
+        fatal_cleanup();
+    struct sigaction act = {};
+    act.sa_handler = SIG_DFL;
+    sigemptyset(&act.sa_mask);
+    sigaction(sig, &act, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(sig);
+}
+
+static bool is_default(void (*handler)(int))
+{
+    return handler == SIG_DFL || handler == cleaning_default;
+}
+
+void platform_set_fatal_cleanup(void (*cleanup)())
+{
+    fatal_cleanup = cleanup;
+}
+
+void platform_clean_defaults()
+{
+    for (int sig = 1; sig < SIGNAL_SLOTS; sig++) {
+        struct sigaction old = {};
+        if (ends_the_process(sig) && sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+            platform_default_signal(sig);
+    }
+}
+
 SignalWas platform_ignore_signal(int sig)
 {
     struct sigaction act = {}, old = {};
@@ -73,7 +123,7 @@ SignalWas platform_ignore_signal(int sig)
     sigemptyset(&act.sa_mask);
     if (sig <= 0 || sig == SIGKILL || sig == SIGSTOP || sigaction(sig, &act, &old) != 0)
         return SIGNAL_REFUSED;
-    return old.sa_handler == SIG_DFL ? SIGNAL_WAS_DEFAULT : SIGNAL_WAS_OTHER;
+    return is_default(old.sa_handler) ? SIGNAL_WAS_DEFAULT : SIGNAL_WAS_OTHER;
 }
 
 void platform_catch_signal(int sig, void (*handler)(int))
@@ -89,7 +139,7 @@ void platform_catch_signal(int sig, void (*handler)(int))
 void platform_default_signal(int sig)
 {
     struct sigaction act = {};
-    act.sa_handler = SIG_DFL;
+    act.sa_handler = fatal_cleanup && ends_the_process(sig) ? cleaning_default : SIG_DFL;
     sigemptyset(&act.sa_mask);
     if (sig > 0)
         sigaction(sig, &act, nullptr);
@@ -100,7 +150,7 @@ Disposition platform_disposition(int sig)
     struct sigaction old = {};
     if (sig <= 0 || sigaction(sig, nullptr, &old) != 0)
         return DISPOSITION_NONE;
-    if (old.sa_handler == SIG_DFL)
+    if (is_default(old.sa_handler))
         return DISPOSITION_DEFAULT;
     if (old.sa_handler == SIG_IGN)
         return DISPOSITION_IGNORED;

@@ -143,6 +143,14 @@ void remove_temps(char* mark)
         remove_deferred_temps(nullptr);
 }
 
+void remove_temps_on_signal()
+{
+    for (IoNode* t = temp_files; t; t = t->link)
+        unlink(t->file);
+    for (DeferredTemp* d = deferred_temps; d; d = d->next)
+        unlink(d->name);
+}
+
 void defer_temp(const char* name)
 {
     int32_t n = string_size(name);

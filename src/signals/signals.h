@@ -73,6 +73,10 @@ struct DeferredTemp {
 // Globals
 extern DeferredTemp* deferred_temps; // files waiting for a process to open them, newest first
 
+// Removes every temporary file this process holds, changing no list: for a
+// signal that ends the process.
+void remove_temps_on_signal();
+
 // Moves the files listed above mark to the deferred list; returns the list
 // as it was before, for remove_deferred_temps.
 DeferredTemp* defer_temps(char* mark);

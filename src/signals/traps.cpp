@@ -52,6 +52,10 @@ void signal_catcher(int sig)
 
 void init_signals()
 {
+    // A signal that ends the shell at its default disposition still lets it
+    // remove its here-document files.
+    platform_set_fatal_cleanup(remove_temps_on_signal);
+    platform_clean_defaults();
     ignore_signal(SIGQUIT);
     catch_for_trap(SIGINT);
     catch_for_trap(SIGALRM);
