@@ -104,14 +104,7 @@ void invoke_program(char** argv)
         return;
     const char* message = "not found";
     char* word = argv[0];
-    const char* list;
-    if (has_slash(word)) {
-        if (shell_flags & FLAG_RESTRICTED)
-            fail(word, "restricted");
-        list = "";
-    } else {
-        list = path_entry.value ? stack_copy(path_entry.value) : DEFAULT_SEARCH_PATH;
-    }
+    const char* list = choose_search_path(word);
     char** environment = build_environment();
     // The program gets its name without quoting marks; the builtin lookup
     // and the messages have seen the marked word.
